@@ -37,7 +37,17 @@ void LoadInput(const char* path);
 void CreateOutput(const char* path);
 
 void ConvertImage();
+// Translates InputImage into OutBuffer, with the fastest scan this processor allows.
 void ScanImage();
+// The plain scan, one byte at a time: the reference that every fast scan must equal, in
+// bytes and in write requests. The fast scans finish their last few bytes with it.
+void ScanImagePlain();
+void ScanImagePlainFrom(size_t start);
+#if defined(__x86_64__)
+void ScanImageSse2();
+void ScanImageAvx2();
+#endif
 void PutByte(unsigned char byte);
+void PutBytes(const unsigned char* bytes, size_t count);
 void PutEol();
 void FlushOut();

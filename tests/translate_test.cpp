@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
@@ -16,9 +17,10 @@ struct Converted {
     std::vector<size_t> writes;
 };
 
-// Runs the translation on input as the program does after loading it, into a new file.
-Converted Convert(const std::string& input, int32_t eolType) {
-    TempDir dir;
+// Runs the translation on input as the program does after loading it, into a new file;
+// with the given scan in place of the one the program would choose.
+Converted Convert(const std::string& input, int32_t eolType, void (*scan)() = nullptr) {
+    static TempDir dir;
     std::string path = dir / "out";
     std::vector<unsigned char> image(input.begin(), input.end());
     image.resize(input.size() + 2, 0);
@@ -29,7 +31,14 @@ Converted Convert(const std::string& input, int32_t eolType) {
     CreateFile(WorkFile);
     EXPECT_EQ(TakeIoError(), 0);
     ResetScript(Script().failKind, Script().failCall, Script().failError);
-    ConvertImage();
+    if (scan == nullptr) {
+        ConvertImage();
+    } else {
+        OutCount = 0;
+        scan();
+        FlushOut();
+        CloseFile(WorkFile);
+    }
     const SyscallScript& script = Script();
     return {ReadFile(path), {script.writeSizes, script.writeSizes + script.writeCount}};
 }
@@ -119,4 +128,42 @@ TEST(Translation, AWriteTakenOnlyInPartIsContinuedWithTheRest) {
     EXPECT_EQ(result.bytes, input);
     EXPECT_EQ(result.writes, (std::vector<size_t>{1024, 1024, 512, 952}));
     EXPECT_EQ(PendingIoError, 0);
+}
+
+TEST(FastScan, GivesThePlainScansBytesAndWriteRequests) {
+    std::vector<std::pair<const char*, void (*)()>> scans = {{"chosen", ScanImage}};
+#if defined(__x86_64__)
+    scans.push_back({"SSE2", ScanImageSse2});
+    if (__builtin_cpu_supports("avx2")) scans.push_back({"AVX2", ScanImageAvx2});
+#endif
+    std::vector<std::string> inputs;
+    std::mt19937 random(20261211);
+    // Mostly line ends, so that pairs, lone CRs and lone LFs fall everywhere.
+    const std::string alphabet = "\r\n\r\n\rab\0"s;
+    auto randomText = [&](size_t length) {
+        std::string text(length, ' ');
+        for (char& c : text) c = alphabet[random() % alphabet.size()];
+        return text;
+    };
+    for (size_t length = 0; length <= 300; ++length) inputs.push_back(randomText(length));
+    for (size_t length = 1800; length <= 2300; length += 7) inputs.push_back(randomText(length));
+    inputs.push_back(randomText(70000));
+    // A CR LF pair at every offset across the first stretches, so also across their ends.
+    for (size_t offset = 0; offset <= 200; ++offset)
+        inputs.push_back(std::string(offset, 'x') + "\r\n" + randomText(300));
+    // The output's 1024-byte boundary at every place within a line end and a run.
+    for (size_t offset = 800; offset <= 1100; ++offset)
+        inputs.push_back(std::string(offset, 'y') + "\n\r\n" + std::string(150, 'z') + randomText(400));
+
+    for (const auto& [name, scan] : scans) {
+        for (int32_t eolType : {EolCr, EolLf, EolCrLf}) {
+            for (const std::string& input : inputs) {
+                Converted plain = Convert(input, eolType, ScanImagePlain);
+                Converted fast = Convert(input, eolType, scan);
+                ASSERT_EQ(fast.bytes, plain.bytes) << name << " scan, line end " << eolType << ", input "
+                                                   << testing::PrintToString(input);
+                ASSERT_EQ(fast.writes, plain.writes) << name << " scan, line end " << eolType;
+            }
+        }
+    }
 }
