@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include "converter.h"
+#include "helpers.h"
 
 ChildRun RunInChild(const std::vector<std::string>& args, bool closeStdout) {
     int out[2];
@@ -28,10 +29,7 @@ ChildRun RunInChild(const std::vector<std::string>& args, bool closeStdout) {
     }
     close(out[1]);
     ChildRun result;
-    char chunk[256];
-    ssize_t got;
-    while ((got = read(out[0], chunk, sizeof chunk)) > 0) result.out.append(chunk, static_cast<size_t>(got));
-    close(out[0]);
+    result.out = ReadToEnd(out[0]);
     int status = 0;
     waitpid(child, &status, 0);
     result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);

@@ -48,15 +48,6 @@ struct RunResult {
     std::string out, err;
 };
 
-std::string Drain(int handle) {
-    std::string text;
-    char chunk[4096];
-    ssize_t got;
-    while ((got = read(handle, chunk, sizeof chunk)) > 0) text.append(chunk, static_cast<size_t>(got));
-    close(handle);
-    return text;
-}
-
 [[noreturn]] void ChildFails(const char* what) {
     perror(what);
     _exit(126);
@@ -105,21 +96,12 @@ RunResult RunMordrin(const std::vector<std::string>& args, const RunOptions& opt
         kill(child, options.stopSignal);
     }
     RunResult result;
-    if (!options.stdoutReaderGone) result.out = Drain(out[0]);
-    result.err = Drain(err[0]);
+    if (!options.stdoutReaderGone) result.out = ReadToEnd(out[0]);
+    result.err = ReadToEnd(err[0]);
     int status = 0;
     waitpid(child, &status, 0);
     result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     return result;
-}
-
-// Names in the folder, sorted, so that a left-over temporary file shows.
-std::vector<std::string> Listing(const std::string& folder) {
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(folder))
-        names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
 }
 
 const std::string Mixed = "one\r\ntwo\nthree\rfour";

@@ -36,14 +36,6 @@ std::vector<size_t> DesignedWrites(size_t length) {
     return sizes;
 }
 
-std::vector<std::string> Listing(const std::string& folder) {
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(folder))
-        names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 }  // namespace
 
 TEST(Faults, EachFailingFileOperationIsReportedAndLosesNothing) {

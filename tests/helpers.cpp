@@ -2,10 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <sys/stat.h>
+#include <unistd.h>
 
 TempDir::TempDir() {
     char pattern[] = "/tmp/mordrin-test-XXXXXX";
@@ -33,6 +35,23 @@ void WriteFile(const std::string& path, const std::string& bytes) {
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     out.close();
     ASSERT_TRUE(out.good()) << "cannot write " << path;
+}
+
+std::vector<std::string> Listing(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::string ReadToEnd(int handle) {
+    std::string text;
+    char chunk[4096];
+    ssize_t got;
+    while ((got = read(handle, chunk, sizeof chunk)) > 0) text.append(chunk, static_cast<size_t>(got));
+    close(handle);
+    return text;
 }
 
 bool Exists(const std::string& path) {
