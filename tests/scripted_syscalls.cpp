@@ -1,9 +1,11 @@
 #include "scripted_syscalls.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <iterator>
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <unistd.h>
@@ -23,6 +25,12 @@ void ResetScript(SyscallKind failKind, int failCall, int failError, int raiseSig
     Script().failCall = failCall;
     Script().failError = failError;
     Script().raiseSignal = raiseSignal;
+}
+
+void ForgetCalls() {
+    SyscallScript& script = Script();
+    std::fill(std::begin(script.calls), std::end(script.calls), 0);
+    script.writeCount = 0;
 }
 
 // Counts the call; 0 when it goes ahead as usual, otherwise what the script makes of it.

@@ -30,3 +30,5 @@ SyscallScript& Script();
 // Forgets all counts and records; makes the k-th call of the kind fail as given.
 void ResetScript(SyscallKind failKind = CallOpen, int failCall = 0, int failError = 0,
                  int raiseSignal = 0);
+// Forgets all counts and records, keeping what the script says is to fail.
+void ForgetCalls();

@@ -30,7 +30,7 @@ Converted Convert(const std::string& input, int32_t eolType, void (*scan)() = nu
     BindFile(WorkFile, path.c_str());
     CreateFile(WorkFile);
     EXPECT_EQ(TakeIoError(), 0);
-    ResetScript(Script().failKind, Script().failCall, Script().failError);
+    ForgetCalls();
     if (scan == nullptr) {
         ConvertImage();
     } else {
